@@ -3,6 +3,8 @@
 // the block in place; data is read by count, never scanned, so it may hold any byte.
 #include "unf.h"
 
+#include <charconv>
+
 RunSettings Settings;
 unsigned char RecordBuffer[MaxRecordLength];
 char LengthText[LengthTextLimit + 1];
@@ -76,6 +78,20 @@ int32_t ConvertDecimal(const char *Text) {
 }
 
 LengthResult ReadLengthText() {
+    // The usual case: the whole field lies in the block and nothing is traced.
+    if (!Settings.DebugMode && InEnd - InNext >= LengthTextLimit) {
+        for (int At = 0; At < LengthTextLimit; At++) {
+            LengthText[At] = static_cast<char>(InNext[At]);
+            if (InNext[At] == ',') {
+                LengthText[At] = '\0';
+                InNext += At + 1;
+                return LengthFound;
+            }
+        }
+        InNext += LengthTextLimit;
+        LengthText[LengthTextLimit] = '\0';
+        return FormatError;
+    }
     for (int At = 0; At < LengthTextLimit; At++) {
         int Byte = ReadByte();
         if (Byte == EOF)
@@ -124,12 +140,32 @@ void ConsumeLineEnd() {
 
 void WriteRecordLine(int64_t LengthField, const unsigned char *Head, size_t HeadCount,
                      size_t InsertCount, const unsigned char *Tail, size_t TailCount) {
-    PutNumber(&Dest, LengthField);
-    PutBytes(&Dest, ",", 1);
-    PutBytes(&Dest, Head, HeadCount);
-    PutRun(&Dest, Settings.Value, InsertCount);
-    PutBytes(&Dest, Tail, TailCount);
-    PutBytes(&Dest, "\r\n", 2);
+    const size_t FrameLimit = 24; // "%d," of any 64-bit number, and CR LF
+    size_t Need = FrameLimit + HeadCount + InsertCount + TailCount;
+    if (Need > Dest.Size - Dest.Used)
+        FlushStream(&Dest);
+    if (Need > Dest.Size) {
+        // Only a very long insertion gets here: it goes out in pieces.
+        PutNumber(&Dest, LengthField);
+        PutBytes(&Dest, ",", 1);
+        PutBytes(&Dest, Head, HeadCount);
+        PutRun(&Dest, Settings.Value, InsertCount);
+        PutBytes(&Dest, Tail, TailCount);
+        PutBytes(&Dest, "\r\n", 2);
+        return;
+    }
+    char *At = Dest.Data + Dest.Used;
+    At = std::to_chars(At, At + FrameLimit, LengthField).ptr;
+    *At++ = ',';
+    memcpy(At, Head, HeadCount);
+    At += HeadCount;
+    memset(At, Settings.Value, InsertCount);
+    At += InsertCount;
+    memcpy(At, Tail, TailCount);
+    At += TailCount;
+    *At++ = '\r';
+    *At++ = '\n';
+    Dest.Used = static_cast<size_t>(At - Dest.Data);
 }
 
 // Standard output gets each left-out record as a UNF line of its own, an over-long one
