@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 
-static char DestData[1 << 20];
+static char DestData[1 << 18];
 static char OutData[1 << 18];
 static char ErrData[1 << 16];
 

@@ -10,7 +10,7 @@ unsigned char RecordBuffer[MaxRecordLength];
 char LengthText[LengthTextLimit + 1];
 FILE *Source;
 
-static unsigned char InData[1 << 20];
+static unsigned char InData[1 << 18];
 static unsigned char *InNext = InData;
 static unsigned char *InEnd = InData;
 // Set only once a read has run into the end of the Sourcefile, never predicted.
