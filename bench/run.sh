@@ -21,9 +21,11 @@ make_file small.unf small 1024
 make_file typical64.unf typical 64
 make_file small16.unf small 16
 
-# One timed run: prints the wall time in seconds and the peak resident size in KiB.
+# One timed run: prints the wall time in microseconds and the peak resident size in KiB.
+# The sync first keeps each run from paying for the writeback of the one before.
 timed() {
   local start end
+  sync
   start=$(date +%s%N)
   /usr/bin/time -f %M -o "$data/rss" "$@" > /dev/null 2>&1 || true
   end=$(date +%s%N)

@@ -80,8 +80,8 @@ int32_t ConvertDecimal(const char *Text) {
 LengthResult ReadLengthText() {
     // The usual case: the whole field lies in the block and nothing is traced.
     if (!Settings.DebugMode && InEnd - InNext >= LengthTextLimit) {
+        memcpy(LengthText, InNext, LengthTextLimit);
         for (int At = 0; At < LengthTextLimit; At++) {
-            LengthText[At] = static_cast<char>(InNext[At]);
             if (InNext[At] == ',') {
                 LengthText[At] = '\0';
                 InNext += At + 1;
@@ -131,6 +131,10 @@ bool ReadOverLongRecord(int32_t Length) {
 // Steps over the line end: up to and including an LF, but at most 4 bytes. Whatever
 // else stands before the LF is left to be read as the start of the next length field.
 void ConsumeLineEnd() {
+    if (InEnd - InNext >= 2 && InNext[0] == '\r' && InNext[1] == '\n') {
+        InNext += 2;
+        return;
+    }
     for (int At = 0; At < 4; At++) {
         int Byte = ReadByte();
         if (Byte == EOF || Byte == '\n')
