@@ -11,6 +11,8 @@
 //   link:        NAME TARGET, a symbolic link;  hardlink: NAME TARGET, a hard link
 //   stdout-file: a file that standard output goes to, instead of being compared
 //   dest:        the bytes of "dst" after the run; without it, "dst" must not exist
+//   stdout, stderr, status: what the tool must write there and end with
+//   unix-only:   why the case cannot hold for the Windows build (it is skipped there)
 // A key given again appends to its value. Values take the escapes \r \n \t \b \0 \\ and
 // \xHH, and \(N) repeats the next character, escape or [bracketed group] N times.
 #include <gtest/gtest.h>
@@ -165,9 +167,26 @@ static bool ReadFile(const std::string &Path, std::string &Bytes) {
     return true;
 }
 
+// KESTRIN_COMMAND starts another build of the tool, such as "wine64 kestrin.exe"; with
+// KESTRIN_WINDOWS set, the tool is the Windows build, whose standard error is a text
+// stream that turns each LF into CR LF.
 static std::string ToolCommand() {
     const char *Command = getenv("KESTRIN_COMMAND");
     return Command != nullptr ? Command : KESTRIN_BINARY;
+}
+
+static bool WindowsBuild() {
+    return getenv("KESTRIN_WINDOWS") != nullptr;
+}
+
+static std::string AsTextStream(const std::string &Bytes) {
+    std::string Text;
+    for (char Byte : Bytes) {
+        if (Byte == '\n')
+            Text += '\r';
+        Text += Byte;
+    }
+    return Text;
 }
 
 // Runs the tool in Directory and gives its wait status.
@@ -230,6 +249,8 @@ class Table : public testing::TestWithParam<Case> {};
 TEST_P(Table, Case) {
     const Case &Test = GetParam();
     SCOPED_TRACE(std::string(KESTRIN_CASES) + ":" + std::to_string(Test.Line) + ": " + Test.Name);
+    if (WindowsBuild() && Test.Fields.count("unix-only"))
+        GTEST_SKIP() << "unix-only: " << Test.Fields.at("unix-only");
     std::string Template = testing::TempDir() + "kestrin-XXXXXX";
     ASSERT_NE(mkdtemp(Template.data()), nullptr);
     const std::string Directory = Template;
@@ -263,7 +284,9 @@ TEST_P(Table, Case) {
     if (!Fields.count("stdout-file"))
         ExpectFile(Directory + "/.stdout",
                    Fields.count("stdout") ? Unescape(Fields.at("stdout")) : "", "standard output");
-    ExpectFile(Directory + "/.stderr", Unescape(Fields.at("stderr")), "standard error");
+    std::string Messages = Unescape(Fields.at("stderr"));
+    ExpectFile(Directory + "/.stderr", WindowsBuild() ? AsTextStream(Messages) : Messages,
+               "standard error");
     if (!HasFailure())
         std::filesystem::remove_all(Directory);
 }
