@@ -24,6 +24,9 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX=$PWD/build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 trap '"$wineserver" -k 2> /dev/null || true' EXIT
+# One wineserver for the whole suite, started only once the prefix has finished booting.
 [ -d "$WINEPREFIX" ] || "$wine" wineboot -i > /dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p
 KESTRIN_COMMAND="$wine $PWD/build/win64/kestrin.exe" KESTRIN_WINDOWS=1 \
   build/release/tests/kestrin_e2e --gtest_brief=1
