@@ -17,21 +17,18 @@
 // \xHH, and \(N) repeats the next character, escape or [bracketed group] N times.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "tool.h"
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char **environ;
 
 struct Case {
     std::string Name;
@@ -153,28 +150,8 @@ static std::vector<std::string> Words(const std::string &Text) {
     return Result;
 }
 
-static void WriteFile(const std::string &Path, const std::string &Bytes) {
-    std::ofstream(Path, std::ios::binary) << Bytes;
-}
-
-static bool ReadFile(const std::string &Path, std::string &Bytes) {
-    std::ifstream File(Path, std::ios::binary);
-    if (!File)
-        return false;
-    std::ostringstream Contents;
-    Contents << File.rdbuf();
-    Bytes = Contents.str();
-    return true;
-}
-
-// KESTRIN_COMMAND starts another build of the tool, such as "wine64 kestrin.exe"; with
-// KESTRIN_WINDOWS set, the tool is the Windows build, whose standard error is a text
-// stream that turns each LF into CR LF.
-static std::string ToolCommand() {
-    const char *Command = getenv("KESTRIN_COMMAND");
-    return Command != nullptr ? Command : KESTRIN_BINARY;
-}
-
+// With KESTRIN_WINDOWS set the tool is the Windows build, whose standard error is a
+// text stream that turns each LF into CR LF.
 static bool WindowsBuild() {
     return getenv("KESTRIN_WINDOWS") != nullptr;
 }
@@ -187,50 +164,6 @@ static std::string AsTextStream(const std::string &Bytes) {
         Text += Byte;
     }
     return Text;
-}
-
-// Runs the tool in Directory and gives its wait status.
-static int RunTool(const std::string &Directory, const Case &Test) {
-    std::vector<std::string> Argv = Words(ToolCommand());
-    for (const std::string &Word : Words(Test.Fields.at("args")))
-        Argv.push_back(Word);
-    std::vector<char *> Pointers;
-    for (std::string &Word : Argv)
-        Pointers.push_back(Word.data());
-    Pointers.push_back(nullptr);
-
-    bool Piped = Test.Fields.count("stdin") != 0;
-    int Pipe[2] = {-1, -1};
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addchdir_np(&Actions, Directory.c_str());
-    if (Piped) {
-        EXPECT_EQ(pipe(Pipe), 0);
-        posix_spawn_file_actions_adddup2(&Actions, Pipe[0], 0);
-        posix_spawn_file_actions_addclose(&Actions, Pipe[1]);
-    } else {
-        posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    }
-    std::string StdoutPath = Test.Fields.count("stdout-file") != 0 ? Test.Fields.at("stdout-file")
-                                                                   : Directory + "/.stdout";
-    posix_spawn_file_actions_addopen(&Actions, 1, StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, (Directory + "/.stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t Child;
-    int Spawned = posix_spawnp(&Child, Pointers[0], &Actions, nullptr, Pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    EXPECT_EQ(Spawned, 0) << "cannot start " << Pointers[0];
-    if (Piped) {
-        close(Pipe[0]);
-        std::string Bytes = Unescape(Test.Fields.at("stdin"));
-        EXPECT_EQ(write(Pipe[1], Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
-        close(Pipe[1]);
-    }
-    int Status = 0;
-    if (Spawned == 0)
-        waitpid(Child, &Status, 0);
-    return Status;
 }
 
 static void ExpectFile(const std::string &Path, const std::string &Expected, const char *What) {
@@ -251,9 +184,7 @@ TEST_P(Table, Case) {
     SCOPED_TRACE(std::string(KESTRIN_CASES) + ":" + std::to_string(Test.Line) + ": " + Test.Name);
     if (WindowsBuild() && Test.Fields.count("unix-only"))
         GTEST_SKIP() << "unix-only: " << Test.Fields.at("unix-only");
-    std::string Template = testing::TempDir() + "kestrin-XXXXXX";
-    ASSERT_NE(mkdtemp(Template.data()), nullptr);
-    const std::string Directory = Template;
+    const std::string Directory = MakeDirectory();
     const std::map<std::string, std::string> &Fields = Test.Fields;
     if (Fields.count("source"))
         WriteFile(Directory + "/src", Unescape(Fields.at("source")));
@@ -269,7 +200,12 @@ TEST_P(Table, Case) {
                   0);
     }
 
-    int Status = RunTool(Directory, Test);
+    std::string Stdin = Fields.count("stdin") ? Unescape(Fields.at("stdin")) : "";
+    std::string StdoutPath =
+        Fields.count("stdout-file") ? Fields.at("stdout-file") : Directory + "/.stdout";
+    int Status =
+        RunTool({Directory, Words(Fields.at("args")), Fields.count("stdin") ? &Stdin : nullptr,
+                 StdoutPath, Directory + "/.stderr", -1});
 
     ASSERT_TRUE(WIFEXITED(Status)) << "the tool did not exit normally: wait status " << Status;
     EXPECT_EQ(WEXITSTATUS(Status), std::stoi(Fields.at("status")));
@@ -288,7 +224,7 @@ TEST_P(Table, Case) {
     ExpectFile(Directory + "/.stderr", WindowsBuild() ? AsTextStream(Messages) : Messages,
                "standard error");
     if (!HasFailure())
-        std::filesystem::remove_all(Directory);
+        RemoveDirectory(Directory);
 }
 
 static std::string CaseName(const testing::TestParamInfo<Case> &Info) {
