@@ -15,7 +15,7 @@ export AFL_QUIET=1
 cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz > /dev/null
 
-export AFL_SKIP_CPUFREQ=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 AFL_NO_UI=1
+export AFL_SKIP_CPUFREQ=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 AFL_NO_UI=1 AFL_NO_AFFINITY=1
 export ASAN_OPTIONS=abort_on_error=1:symbolize=0:detect_leaks=0
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:symbolize=0
 
