@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -50,6 +51,28 @@ static void StartChild(const ToolRun &Run, char **Argv, int StdinPipe, int Stder
     _exit(127);
 }
 
+// Reads the pipe until the tool has exited and the pipe holds no more. Processes the
+// tool leaves behind (Wine's services) may keep the pipe open, so no end of file is
+// waited for.
+static std::string CollectUntilExit(int Pipe, pid_t Child, int &Status) {
+    std::string Bytes;
+    fcntl(Pipe, F_SETFL, O_NONBLOCK);
+    bool Exited = Child <= 0;
+    for (;;) {
+        struct pollfd Ready = {Pipe, POLLIN, 0};
+        poll(&Ready, 1, Exited ? 0 : 50);
+        char Block[65536];
+        ssize_t Count = read(Pipe, Block, sizeof Block);
+        if (Count > 0) {
+            Bytes.append(Block, static_cast<size_t>(Count));
+            continue;
+        }
+        if (Exited)
+            return Bytes;
+        Exited = waitpid(Child, &Status, WNOHANG) == Child;
+    }
+}
+
 // Standard error comes through a pipe, which no file-size limit reaches, and is written
 // to its file here.
 int RunTool(const ToolRun &Run) {
@@ -81,16 +104,11 @@ int RunTool(const ToolRun &Run) {
         EXPECT_EQ(write(Input[1], Bytes.data(), Bytes.size()), static_cast<ssize_t>(Bytes.size()));
         close(Input[1]);
     }
-    std::string Written;
-    char Block[65536];
-    for (ssize_t Count; (Count = read(Messages[0], Block, sizeof Block)) > 0;)
-        Written.append(Block, static_cast<size_t>(Count));
+    int Status = -1;
+    std::string Written = CollectUntilExit(Messages[0], Child, Status);
     close(Messages[0]);
     WriteFile(Run.StderrPath[0] == '/' ? Run.StderrPath : Run.Directory + "/" + Run.StderrPath,
               Written);
-    int Status = -1;
-    if (Child > 0)
-        waitpid(Child, &Status, 0);
     return Status;
 }
 
