@@ -34,12 +34,15 @@ static void Redirect(int Descriptor, const std::string &Path, int Flags) {
 static void StartChild(const ToolRun &Run, char **Argv, int StdinPipe, int StderrPipe) {
     if (chdir(Run.Directory.c_str()) != 0)
         _exit(126);
-    if (StdinPipe >= 0)
+    if (StdinPipe >= 0) {
         dup2(StdinPipe, 0);
-    else
+        close(StdinPipe);
+    } else {
         Redirect(0, "/dev/null", O_RDONLY);
+    }
     Redirect(1, Run.StdoutPath, O_WRONLY | O_CREAT | O_TRUNC);
     dup2(StderrPipe, 2);
+    close(StderrPipe);
     if (Run.FileSizeLimit >= 0) {
         // A write past the limit then fails with EFBIG instead of killing the tool.
         signal(SIGXFSZ, SIG_IGN);
@@ -52,8 +55,8 @@ static void StartChild(const ToolRun &Run, char **Argv, int StdinPipe, int Stder
 }
 
 // Reads the pipe until the tool has exited and the pipe holds no more. Processes the
-// tool leaves behind (Wine's services) may keep the pipe open, so no end of file is
-// waited for.
+// tool leaves behind (Wine's services) may keep the pipe open, so the end of file is
+// not waited for; once it comes, the tool is.
 static std::string CollectUntilExit(int Pipe, pid_t Child, int &Status) {
     std::string Bytes;
     fcntl(Pipe, F_SETFL, O_NONBLOCK);
@@ -67,7 +70,9 @@ static std::string CollectUntilExit(int Pipe, pid_t Child, int &Status) {
             Bytes.append(Block, static_cast<size_t>(Count));
             continue;
         }
-        if (Exited)
+        if (Count == 0 && !Exited)
+            waitpid(Child, &Status, 0);
+        if (Count == 0 || Exited)
             return Bytes;
         Exited = waitpid(Child, &Status, WNOHANG) == Child;
     }
